@@ -1,0 +1,7 @@
+#include "CpSDL.h"
+
+int main(int, char**) {
+  CCpSDL cCpSDL("Vantrel", "");
+  cCpSDL.Run();
+  return 0;
+}
