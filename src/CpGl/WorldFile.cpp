@@ -17,7 +17,7 @@ namespace {
 
 // Walks the buffer front to back; every take is checked against what remains.
 class SectionReader {
-public:
+ public:
   SectionReader(const unsigned char* data, size_t size) : pData(data), qwSize(size), qwPos(0) {}
 
   uint64_t Remaining() const { return qwSize - qwPos; }
@@ -30,7 +30,7 @@ public:
     return true;
   }
 
-private:
+ private:
   const unsigned char* pData;
   uint64_t qwSize;
   uint64_t qwPos;
@@ -38,9 +38,11 @@ private:
 
 std::string Num(uint64_t v) { return std::to_string(v); }
 
+const char* const kPrefix = "Error: World.obj: ";
+
 std::string Short(const char* what, uint64_t need, const SectionReader& r) {
-  return std::string("Error: World.obj: ") + what + " is cut short at byte " + Num(r.Offset()) +
-         ": it needs " + Num(need) + " bytes, " + Num(r.Remaining()) + " remain";
+  return kPrefix + std::string(what) + " is cut short at byte " + Num(r.Offset()) + ": it needs " +
+         Num(need) + " bytes, the file has " + Num(r.Remaining()) + " left";
 }
 
 bool TakeCount(SectionReader& r, const char* what, uint32_t& value, std::string& error) {
@@ -54,11 +56,13 @@ bool TakeCount(SectionReader& r, const char* what, uint32_t& value, std::string&
 }
 
 bool TakeSignedCount(SectionReader& r, const char* what, int32_t& value, std::string& error) {
+  uint64_t at = r.Offset();
   uint32_t raw = 0;
   if (!TakeCount(r, what, raw, error)) return false;
   value = (int32_t)raw;
   if (value < 0) {
-    error = std::string("Error: World.obj: ") + what + " is negative (" + std::to_string(value) + ")";
+    error =
+        kPrefix + std::string(what) + " at byte " + Num(at) + " is negative (" + std::to_string(value) + ")";
     return false;
   }
   return true;
@@ -74,13 +78,14 @@ bool TakeSection(SectionReader& r, const char* what, uint64_t count, uint64_t re
   return true;
 }
 
-bool CheckIndices(const SWorldView& w, std::string& error) {
+bool CheckIndices(const SWorldView& w, uint64_t indexOffset, std::string& error) {
   uint64_t n = (uint64_t)w.iTriangleCount * 3;
   for (uint64_t k = 0; k < n; ++k) {
     uint32_t index = ReadWorldUint(w.pIndices + 4 * k);
     if (index >= (uint32_t)w.iVertexCount) {
-      error = "Error: World.obj: triangle " + Num(k / 3) + " corner " + Num(k % 3) + " names vertex " +
-              Num(index) + ", but there are only " + Num((uint64_t)w.iVertexCount) + " vertices";
+      error = kPrefix + std::string("the index at byte ") + Num(indexOffset + 4 * k) + " (triangle " +
+              Num(k / 3) + ", corner " + Num(k % 3) + ") names vertex " + Num(index) +
+              ", but there are only " + Num((uint64_t)w.iVertexCount) + " vertices";
       return false;
     }
   }
@@ -94,18 +99,21 @@ int ParseWorld(const unsigned char* data, size_t size, SWorldView& out, std::str
   SectionReader r(data, size);
   if (!TakeSignedCount(r, "vertex count", w.iVertexCount, error)) return 0;
   if (!TakeSection(r, "vertex section", (uint64_t)w.iVertexCount, 12, w.pVertices, error)) return 0;
+  uint64_t triangleCountOffset = r.Offset();
   if (!TakeSignedCount(r, "triangle count", w.iTriangleCount, error)) return 0;
+  // The index count is drawn as a signed 32-bit count.
   if ((uint64_t)w.iTriangleCount * 3 > 0x7fffffffu) {
-    error = "Error: World.obj: triangle count " + Num((uint64_t)w.iTriangleCount) +
-            " is too large: its index count does not fit in 32 bits";
+    error = kPrefix + std::string("triangle count at byte ") + Num(triangleCountOffset) + " is too large (" +
+            Num((uint64_t)w.iTriangleCount) + " triangles make more than 2147483647 indices)";
     return 0;
   }
+  uint64_t indexOffset = r.Offset();
   if (!TakeSection(r, "index section", (uint64_t)w.iTriangleCount * 3, 4, w.pIndices, error)) return 0;
   if (!TakeCount(r, "texture-vertex count", w.dwNumTVerts, error)) return 0;
   if (!TakeSection(r, "texture-vertex section", w.dwNumTVerts, 8, w.pTVertices, error)) return 0;
   if (!TakeSection(r, "texture-triangle section", (uint64_t)w.iTriangleCount, 12, w.pTTriangles, error))
     return 0;
-  if (!CheckIndices(w, error)) return 0;
+  if (!CheckIndices(w, indexOffset, error)) return 0;
   w.qwUsedBytes = r.Offset();
   out = w;
   return 1;
