@@ -1,37 +1,46 @@
 // Scene loading: the two textures, World.obj, the drawable object and the light.
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <new>
 #include <string>
-#include <vector>
 
 #include "CpGl.h"
 #include "WorldFile.h"
 
 namespace {
 
-// The whole file in one read: a scene of millions of triangles loads in the
-// time its bytes take to arrive.
-bool ReadWholeFile(FILE* f, std::vector<unsigned char>& bytes, std::string& error) {
-  if (std::fseek(f, 0, SEEK_END) != 0) {
-    error = std::string("Error: World.obj: cannot be read: ") + std::strerror(errno);
+std::string ReadError(const std::string& why) { return "Error: World.obj: cannot be read: " + why; }
+
+// The whole file in one read into `bytes` (`size` of them): a scene of millions
+// of triangles loads in the time its bytes take to arrive. The size comes from
+// the file system, not from seeking: a folder opens, and seeks to an end of
+// 2^63 - 1 on some file systems.
+bool ReadWholeFile(FILE* f, std::unique_ptr<unsigned char[]>& bytes, size_t& size, std::string& error) {
+  struct stat info;
+  if (fstat(fileno(f), &info) != 0) {
+    error = ReadError(std::strerror(errno));
     return false;
   }
-  long size = std::ftell(f);
-  if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
-    error = std::string("Error: World.obj: cannot be read: ") + std::strerror(errno);
+  if (!S_ISREG(info.st_mode)) {
+    error = ReadError("it is not a regular file");
     return false;
   }
-  bytes.resize((size_t)size);
-  if (size > 0 && std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
-    error = std::string("Error: World.obj: cannot be read: ") +
-            (std::ferror(f) ? std::strerror(errno) : "the file ended early");
+  size = (size_t)info.st_size;
+  // One spare byte, so that an empty file still gets a buffer; no zero fill,
+  // the read overwrites every byte.
+  if ((uint64_t)info.st_size < (uint64_t)SIZE_MAX) bytes.reset(new (std::nothrow) unsigned char[size + 1]);
+  if (!bytes) {
+    error = ReadError("its " + std::to_string((uint64_t)info.st_size) + " bytes do not fit in memory");
     return false;
   }
-  // A folder opens but reads as nothing: its ftell is no size at all.
-  if (size == 0 && std::ferror(f)) {
-    error = std::string("Error: World.obj: cannot be read: ") + std::strerror(errno);
+  if (size > 0 && std::fread(bytes.get(), 1, size, f) != size) {
+    error = ReadError(std::ferror(f) ? std::strerror(errno) : "the file ended early");
     return false;
   }
   return true;
@@ -67,10 +76,11 @@ int CCpGl::LoadObjects() {
   }
 
   // Everything is checked before anything is built from the file.
-  std::vector<unsigned char> bytes;
+  std::unique_ptr<unsigned char[]> bytes;
+  size_t size = 0;
   std::string error;
   SWorldView world;
-  if (!ReadWholeFile(file, bytes, error) || !ParseWorld(bytes.data(), bytes.size(), world, error)) {
+  if (!ReadWholeFile(file, bytes, size, error) || !ParseWorld(bytes.get(), size, world, error)) {
     std::fclose(file);
     std::cout << error << "\n";
     return 0;
