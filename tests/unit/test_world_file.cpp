@@ -41,6 +41,8 @@ struct RefusalCase {
   const char* message;
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+
 class WorldFileRefusal : public testing::TestWithParam<RefusalCase> {};
 
 TEST_P(WorldFileRefusal, RefusesWithOneLineSayingWhatAndWhere) {
@@ -193,6 +195,8 @@ struct AcceptCase {
   uint32_t textureVertices;
   uint64_t usedBytes;
 };
+
+void PrintTo(const AcceptCase& c, std::ostream* os) { *os << c.name; }
 
 class WorldFileAccept : public testing::TestWithParam<AcceptCase> {};
 
