@@ -50,6 +50,13 @@ const Uint32 kSpinMs = 2;
 }  // namespace
 
 CCpSDL::CCpSDL(const char* name, const char* icon) {
+#ifndef _WIN32
+  // SDL 1.2 through sdl12-compat would draw OpenGL into a framebuffer object
+  // of its own standing in for the window, and the light pass's framebuffer,
+  // named after the render target, can share its name: the window would then
+  // show the light's view. Drawing straight to the window avoids both.
+  setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
+#endif
   if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0) ExitWithSdlError("SDL_Init");
   SDL_WM_SetCaption(name, icon);
   if (!SDL_SetVideoMode(640, 480, 8, SDL_OPENGL)) ExitWithSdlError("SDL_SetVideoMode");
