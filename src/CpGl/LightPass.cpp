@@ -7,10 +7,12 @@ namespace {
 // A depth buffer of the render target's size, so that the depth test keeps
 // the surface nearest the light instead of the triangle drawn last.
 GLuint MakeDepthBuffer(GLuint renderTarget) {
-  GLint width = 0, height = 0;
+  GLint width = 0, height = 0, bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
   glBindTexture(GL_TEXTURE_2D, renderTarget);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+  glBindTexture(GL_TEXTURE_2D, (GLuint)bound);
   GLuint name = 0;
   glGenRenderbuffersEXT(1, &name);
   glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, name);
@@ -27,7 +29,8 @@ void CCpGl::RenderLights() {
   for (int i = 0; i < iLightCount; ++i) {
     const SLightObject& light = pLightObjectArray[i];
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, pTextureArray[0]);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, pTextureArray[0], 0);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, pTextureArray[0],
+                              0);
     glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
                                  dwShadowDepthBuffer);
     glEnable(GL_DEPTH_TEST);

@@ -4,14 +4,22 @@
 
 #include <GL/glu.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <iostream>
+#include <string>
 #include <vector>
-
 
 namespace {
 
 const int kLogSize = 2000;
+
+// A folder opens for reading, but has no text and no usable size.
+bool IsFolder(FILE* f) {
+  struct stat info;
+  return fstat(fileno(f), &info) == 0 && S_ISDIR(info.st_mode);
+}
 
 void WriteLabelledError(const char* label, GLenum e) {
   std::cout << label << (const char*)gluErrorString(e) << std::endl;
@@ -22,6 +30,10 @@ void WriteLabelledError(const char* label, GLenum e) {
 // cannot be opened or the shader does not compile.
 int CompileShaderFile(const char* file, GLenum type, GLhandleARB& shader, FILE* fDeb) {
   FILE* fIn = std::fopen(file, "r");
+  if (fIn && IsFolder(fIn)) {
+    std::fclose(fIn);
+    fIn = nullptr;
+  }
   if (!fIn) {
     std::cout << "Failed to open file " << file << "\n";
     return 0;
@@ -29,7 +41,7 @@ int CompileShaderFile(const char* file, GLenum type, GLhandleARB& shader, FILE* 
   std::fseek(fIn, 0, SEEK_END);
   long size = std::ftell(fIn);
   std::fseek(fIn, 0, SEEK_SET);
-  if (size < 0) size = 0;  // a folder has no size; it reads as an empty text
+  if (size < 0) size = 0;  // an unseekable file reads as an empty text
   std::vector<char> shaderSource((size_t)size + 1);
   int shaderLength = (int)std::fread(shaderSource.data(), 1, (size_t)size, fIn);
   std::fclose(fIn);
@@ -70,7 +82,9 @@ int LinkProgram(GLhandleARB program) {
     std::vector<char> log(kLogSize, 0);
     GLsizei length = 0;
     glGetInfoLogARB(program, kLogSize, &length, log.data());
-    std::cout << "Link Error\n" << log.data() << std::endl;
+    std::string text = log.data();
+    if (text.empty() || text.back() != '\n') text += '\n';
+    std::cout << "Link Error\n" << text << std::flush;
     return 0;
   }
   return 1;
