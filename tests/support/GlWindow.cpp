@@ -3,9 +3,12 @@
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 void OpenGlWindow() {
   static bool opened = false;
   if (opened) return;
+  setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);  // as the viewer does: framebuffer 0 is the window
   ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER), 0) << SDL_GetError();
   ASSERT_NE(SDL_SetVideoMode(640, 480, 0, SDL_OPENGL), nullptr) << SDL_GetError();
   ASSERT_EQ(glewInit(), (GLenum)GLEW_OK);
