@@ -116,10 +116,11 @@ struct SBadInput {
   const char* message;  // part of the one line on stderr
 };
 
-// A World.obj that was there before must survive every failed run untouched,
-// and no temporary file may be left beside it.
+// A World.obj that was there before, and every input, must survive every
+// failed run untouched, and no temporary file may be left beside them.
 TEST(ConvertCli, BadInputsGiveAClearMessageAndLeaveNothingBehind) {
   const std::string box = BoxAsObj(Box({0, 0, 0}, {1, 1, 1}));
+  const std::vector<unsigned char> world = MakeWorld({0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2});
   const SBadInput cases[] = {
       {"missing model", {}, {"missing.obj", "World.obj"}, 1, "missing.obj: No such file or directory"},
       {"unknown format",
@@ -164,6 +165,16 @@ TEST(ConvertCli, BadInputsGiveAClearMessageAndLeaveNothingBehind) {
        {"--texture", "photo.png", "World.obj"},
        1,
        "photo.png: cannot read the image"},
+      {"world file as model",
+       {{"scene.obj", std::string(world.begin(), world.end())}},
+       {"scene.obj", "World.obj"},
+       1,
+       "scene.obj: is already a world file for the viewer"},
+      {"output is the model",
+       {{"box.obj", box}},
+       {"box.obj", "./box.obj"},
+       1,
+       "./box.obj: is the input itself"},
       {"no files", {}, {}, 2, "needs two files"},
       {"one file", {{"box.obj", box}}, {"box.obj"}, 2, "needs two files"},
       {"zero scale",
@@ -199,6 +210,7 @@ TEST(ConvertCli, BadInputsGiveAClearMessageAndLeaveNothingBehind) {
     EXPECT_EQ(run.err.rfind("vantrel-convert: ", 0), 0u) << c.name << ": " << run.err;
     EXPECT_TRUE(Contains(run.err, c.message)) << c.name << ": " << run.err;
     EXPECT_EQ(dir.Read("World.obj"), "previous") << c.name;
+    for (const auto& f : c.files) EXPECT_EQ(dir.Read(f.first), f.second) << c.name << ": " << f.first;
     EXPECT_EQ(FolderEntries("."), before) << c.name;
   }
 }

@@ -61,6 +61,8 @@ int WriteFileAtomically(const std::string& path, const std::vector<unsigned char
 
 int WriteWorldFile(const std::string& path, const SWorldMesh& mesh, std::string& error);
 
+int ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& error);
+
 // What --info prints about a world file, checked with the viewer's parser.
 struct SWorldInfo {
   uint64_t qwFileSize;

@@ -5,6 +5,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <cstring>
 
 #include "Convert.h"
+#include "WorldFile.h"
 
 namespace {
 
@@ -54,6 +56,31 @@ int CheckReadable(const std::string& path, std::string& error) {
   std::fclose(f);
   if (st.st_size == 0) {
     error = path + ": the file is empty";
+    return 0;
+  }
+  return 1;
+}
+
+// The viewer's binary World.obj shares the Wavefront extension; read as text
+// it would give nonsense or nothing, so say what it is instead. A text file
+// is told apart by its first four bytes: as a vertex count they ask for far
+// more bytes than it has.
+int CheckNotWorldFile(const std::string& path, std::string& error) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return 1;
+  unsigned char head[4];
+  const bool haveHead = std::fread(head, 1, 4, f) == 4;
+  std::fseek(f, 0, SEEK_END);
+  const long size = std::ftell(f);
+  std::fclose(f);
+  if (!haveHead || size < 0 || 12 + 12 * (uint64_t)ReadWorldUint(head) > (uint64_t)size) return 1;
+
+  std::vector<unsigned char> bytes;
+  SWorldView w;
+  std::string ignored;
+  if (ReadWholeFile(path, bytes, ignored) && ParseWorld(bytes.data(), bytes.size(), w, ignored) &&
+      w.qwUsedBytes == bytes.size() && w.iTriangleCount > 0) {
+    error = path + ": is already a world file for the viewer, not a model (--info describes it)";
     return 0;
   }
   return 1;
@@ -176,6 +203,7 @@ int ImportModel(const std::string& path, SWorldMesh& mesh, std::string& error) {
   if (!CheckReadable(path, error)) return 0;
   Assimp::Importer importer;
   if (!CheckFormat(importer, path, error)) return 0;
+  if (strcasecmp(Extension(path).c_str(), ".obj") == 0 && !CheckNotWorldFile(path, error)) return 0;
 
   importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, (int)kDroppedComponents);
   const aiScene* scene = importer.ReadFile(path, kImportSteps);

@@ -1,4 +1,6 @@
 // --info: a world file checked with the viewer's own parser, and described.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -7,15 +9,19 @@
 #include "Convert.h"
 #include "WorldFile.h"
 
-namespace {
-
 int ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& error) {
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
     error = path + ": " + std::strerror(errno);
     return 0;
   }
+  // One read of the whole size when it is known; pipes and such in chunks.
+  struct stat st;
   bytes.clear();
+  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    bytes.resize((size_t)st.st_size);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+  }
   unsigned char chunk[1 << 16];
   size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
@@ -28,6 +34,8 @@ int ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, st
   }
   return 1;
 }
+
+namespace {
 
 // The parser names the file World.obj; say the name the user gave instead.
 std::string ParserError(const std::string& path, const std::string& message) {

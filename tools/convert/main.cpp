@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -119,55 +120,73 @@ int TakeNumbers(int argc, char** argv, int& i, int count, float* out, std::strin
   return 1;
 }
 
-int ParseCommandLine(int argc, char** argv, SCommandLine& cl, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      cl.eMode = kModeHelp;
-      return 1;
-    } else if (arg == "--texture") {
-      if (!SetMode(cl, kModeTexture, arg, error)) return 0;
-    } else if (arg == "--info") {
-      if (!SetMode(cl, kModeInfo, arg, error)) return 0;
-    } else if (arg == "--fit") {
-      cl.sPlacement.bFit = cl.bPlacementGiven = true;
-    } else if (arg == "--flip-winding") {
-      cl.sPlacement.bFlipWinding = cl.bPlacementGiven = true;
-    } else if (arg == "--scale") {
-      if (!TakeNumbers(argc, argv, i, 1, &cl.sPlacement.fScale, error)) return 0;
-      if (!(cl.sPlacement.fScale > 0)) {
-        error = "--scale must be greater than 0";
-        return 0;
-      }
-      cl.bPlacementGiven = true;
-    } else if (arg == "--translate") {
-      if (!TakeNumbers(argc, argv, i, 3, cl.sPlacement.fTranslate, error)) return 0;
-      cl.bPlacementGiven = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      error = "unknown option " + arg;
+// One argument (with the numbers it takes); sets `help` for --help.
+int ParseArgument(int argc, char** argv, int& i, SCommandLine& cl, bool& help, std::string& error) {
+  const std::string arg = argv[i];
+  if (arg == "--help" || arg == "-h") {
+    help = true;
+  } else if (arg == "--texture" || arg == "--info") {
+    return SetMode(cl, arg == "--info" ? kModeInfo : kModeTexture, arg, error);
+  } else if (arg == "--fit") {
+    cl.sPlacement.bFit = cl.bPlacementGiven = true;
+  } else if (arg == "--flip-winding") {
+    cl.sPlacement.bFlipWinding = cl.bPlacementGiven = true;
+  } else if (arg == "--scale") {
+    if (!TakeNumbers(argc, argv, i, 1, &cl.sPlacement.fScale, error)) return 0;
+    if (!(cl.sPlacement.fScale > 0)) {
+      error = "--scale must be greater than 0";
       return 0;
-    } else {
-      cl.vFiles.push_back(arg);
     }
+    cl.bPlacementGiven = true;
+  } else if (arg == "--translate") {
+    if (!TakeNumbers(argc, argv, i, 3, cl.sPlacement.fTranslate, error)) return 0;
+    cl.bPlacementGiven = true;
+  } else if (arg.size() > 1 && arg[0] == '-') {
+    error = "unknown option " + arg;
+    return 0;
+  } else {
+    cl.vFiles.push_back(arg);
   }
+  return 1;
+}
+
+int CheckFiles(const SCommandLine& cl, std::string& error) {
   if (cl.bPlacementGiven && cl.eMode != kModeConvert) {
     error = "placement options apply only to model conversion";
     return 0;
   }
   const size_t wanted = cl.eMode == kModeInfo ? 1 : 2;
-  if (cl.vFiles.size() != wanted) {
-    const char* what = cl.eMode == kModeInfo      ? "--info needs one file: the world file"
-                       : cl.eMode == kModeTexture ? "--texture needs two files: the image and the output BMP"
-                                                  : "needs two files: the model and the output World.obj";
-    error = what;
-    return 0;
+  if (cl.vFiles.size() == wanted) return 1;
+  error = cl.eMode == kModeInfo      ? "--info needs one file: the world file"
+          : cl.eMode == kModeTexture ? "--texture needs two files: the image and the output BMP"
+                                     : "needs two files: the model and the output World.obj";
+  return 0;
+}
+
+int ParseCommandLine(int argc, char** argv, SCommandLine& cl, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    bool help = false;
+    if (!ParseArgument(argc, argv, i, cl, help, error)) return 0;
+    if (help) {
+      cl.eMode = kModeHelp;
+      return 1;
+    }
   }
-  return 1;
+  return CheckFiles(cl, error);
+}
+
+// Both names are .obj files often enough that swapping them is an easy slip;
+// writing over the input would destroy it.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 int RunConvert(const SCommandLine& cl) {
   const std::string& model = cl.vFiles[0];
   const std::string& output = cl.vFiles[1];
+  if (SameFile(model, output)) return Fail(output + ": is the input itself; name another output file");
   SWorldMesh mesh;
   std::string error;
   if (!ImportModel(model, mesh, error)) return Fail(error);
@@ -183,6 +202,8 @@ int RunConvert(const SCommandLine& cl) {
 }
 
 int RunTexture(const SCommandLine& cl) {
+  if (SameFile(cl.vFiles[0], cl.vFiles[1]))
+    return Fail(cl.vFiles[1] + ": is the input itself; name another output file");
   std::string error;
   if (!ConvertTexture(cl.vFiles[0], cl.vFiles[1], error)) return Fail(error);
   std::printf("%s: %d x %d, 24-bit BMP\n", cl.vFiles[1].c_str(), kTextureSize, kTextureSize);
