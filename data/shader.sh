@@ -15,11 +15,13 @@ varying vec3 vNormal;
 varying vec2 vTexCoord;
 
 const float kMapSize = 1024.0;
-const float kAmbient = 0.26;
-const float kSky = 0.08;  // faces turned up get a little more ambient light
-const float kDiffuse = 0.78;
-const float kSpecular = 0.22;
-const float kShininess = 32.0;
+// Ambient and diffuse add up to 1 on a face turned up towards the light, so
+// the light map only saturates in the specular highlight.
+const float kAmbient = 0.24;
+const float kSky = 0.06;  // faces turned up get a little more ambient light
+const float kDiffuse = 0.70;
+const float kSpecular = 0.16;
+const float kShininess = 40.0;
 const float kMaxTan = 8.0;  // caps the slope terms on grazing surfaces
 
 float UnpackUnit(vec4 texel) {
