@@ -175,6 +175,10 @@ int ParseCommandLine(int argc, char** argv, SCommandLine& cl, std::string& error
   return CheckFiles(cl, error);
 }
 
+std::string Count(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 // Both names are .obj files often enough that swapping them is an easy slip;
 // writing over the input would destroy it.
 bool SameFile(const std::string& a, const std::string& b) {
@@ -194,8 +198,10 @@ int RunConvert(const SCommandLine& cl) {
   if (!WriteWorldFile(output, mesh, error)) return Fail(error);
   SBounds b;
   ComputeBounds(mesh, b);
-  std::printf("%s: %zu vertices, %zu triangles, %zu texture vertices\n", output.c_str(),
-              mesh.vVertices.size() / 3, mesh.vIndices.size() / 3, mesh.vTexCoords.size() / 2);
+  std::printf("%s: %s, %s, %s\n", output.c_str(),
+              Count(mesh.vVertices.size() / 3, "vertex", "vertices").c_str(),
+              Count(mesh.vIndices.size() / 3, "triangle", "triangles").c_str(),
+              Count(mesh.vTexCoords.size() / 2, "texture vertex", "texture vertices").c_str());
   std::printf("bounding box: min (%g, %g, %g) max (%g, %g, %g)\n", b.fMin[0], b.fMin[1], b.fMin[2], b.fMax[0],
               b.fMax[1], b.fMax[2]);
   return 0;
