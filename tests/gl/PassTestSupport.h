@@ -201,9 +201,6 @@ inline std::unique_ptr<TestGl> MakeRenderer(std::string* output = nullptr) {
   // Mesa's shader cache skips compiling a source it has linked before, and
   // such a compile leaves an empty log: the log tests need real compiles.
   setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
-  // As the viewer does: draw straight to the window, not to a framebuffer
-  // object of sdl12-compat's whose name the light pass's framebuffer can take.
-  setenv("SDL12COMPAT_OPENGL_SCALING", "0", 1);
   OpenGlWindow();
   std::unique_ptr<TestGl> gl;
   std::string text = CaptureOutput([&] { gl.reset(new TestGl()); });
