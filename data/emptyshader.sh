@@ -28,8 +28,8 @@ void main() {
   // A frustum's projection holds -(f + n) / (f - n) and -2fn / (f - n).
   float a = gl_ProjectionMatrix[2][2];
   float b = gl_ProjectionMatrix[3][2];
-  float near = b / (a - 1.0);
-  float far = b / (a + 1.0);
-  float depth = clamp((-vEye.z - near) / (far - near), 0.0, 1.0);
+  float nearPlane = b / (a - 1.0);
+  float farPlane = b / (a + 1.0);
+  float depth = clamp((-vEye.z - nearPlane) / (farPlane - nearPlane), 0.0, 1.0);
   gl_FragColor = PackUnit(1.0 - depth);
 }

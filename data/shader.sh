@@ -22,7 +22,8 @@ const float kSky = 0.06;  // faces turned up get a little more ambient light
 const float kDiffuse = 0.70;
 const float kSpecular = 0.16;
 const float kShininess = 40.0;
-const float kMaxTan = 8.0;  // caps the slope terms on grazing surfaces
+const float kMaxTan = 8.0;    // caps the slope-scaled bias on grazing surfaces
+const float kMaxSlope = 8.0;  // caps the receiver's plane where the camera sees it edge-on
 
 float UnpackUnit(vec4 texel) {
   vec4 digits = floor(texel * 255.0 + 0.5);
@@ -39,15 +40,23 @@ vec2 DepthSlope(vec3 ds_dx, vec3 ds_dy) {
   float det = ds_dx.x * ds_dy.y - ds_dx.y * ds_dy.x;
   if (abs(det) < 1e-20) return vec2(0.0);
   vec2 slope = vec2(ds_dy.y * ds_dx.z - ds_dx.y * ds_dy.z, ds_dx.x * ds_dy.z - ds_dy.x * ds_dx.z) / det;
-  return clamp(slope, vec2(-8.0), vec2(8.0));
+  return clamp(slope, vec2(-kMaxSlope), vec2(kMaxSlope));
+}
+
+// Whether the receiver is in the light at one map texel, counting texels
+// outside the map as lit.
+float LitAt(vec2 texel, vec2 uv, float depth, vec2 slope, float bias) {
+  vec2 centre = (texel + 0.5) / kMapSize;
+  if (centre.x < 0.0 || centre.x > 1.0 || centre.y < 0.0 || centre.y > 1.0) return 1.0;
+  float receiver = depth + dot(centre - uv, slope);
+  return step(receiver - bias, StoredDepth(centre));
 }
 
 // The fraction of the light that reaches the fragment: percentage-closer
 // filtering over a 4 x 4 texel square centred on uv. The square's edges cut
 // through the outer ring of a 5 x 5 block of texels, whose comparisons are
 // weighted by how much of each the square covers, so the light fades
-// smoothly across a shadow's edge instead of in steps. Texels outside the
-// map count as lit.
+// smoothly across a shadow's edge instead of in steps.
 float FilteredVisibility(vec2 uv, float depth, vec2 slope, float bias) {
   vec2 corner = uv * kMapSize - 2.0;  // the square's lower left, in texels
   vec2 first = floor(corner);
@@ -57,13 +66,7 @@ float FilteredVisibility(vec2 uv, float depth, vec2 slope, float bias) {
     for (int j = 0; j < 5; ++j) {
       vec2 weight = vec2(i == 0 ? 1.0 - cut.x : (i == 4 ? cut.x : 1.0),
                          j == 0 ? 1.0 - cut.y : (j == 4 ? cut.y : 1.0));
-      vec2 centre = (first + vec2(float(i), float(j)) + 0.5) / kMapSize;
-      float seen = 1.0;
-      if (centre.x > 0.0 && centre.x < 1.0 && centre.y > 0.0 && centre.y < 1.0) {
-        float receiver = depth + dot(centre - uv, slope);
-        seen = step(receiver - bias, StoredDepth(centre));
-      }
-      lit += weight.x * weight.y * seen;
+      lit += weight.x * weight.y * LitAt(first + vec2(float(i), float(j)), uv, depth, slope, bias);
     }
   }
   return lit / 16.0;
@@ -81,24 +84,25 @@ void main() {
   vec4 lightClip = proj * lightEye;
   float a = proj[2][2];
   float b = proj[3][2];
-  float near = b / (a - 1.0);
-  float far = b / (a + 1.0);
-  float distance = -lightEye.z;
+  float nearPlane = b / (a - 1.0);
+  float farPlane = b / (a + 1.0);
+  float lightDistance = -lightEye.z;
   vec2 uv = lightClip.xy / lightClip.w * 0.5 + 0.5;
-  float depth = (distance - near) / (far - near);
+  float depth = (lightDistance - nearPlane) / (farPlane - nearPlane);
   // Derivatives are taken before any branch, where they are defined.
   vec2 slope = DepthSlope(dFdx(vec3(uv, depth)), dFdy(vec3(uv, depth)));
 
   float visibility = 0.0;  // surfaces turned away from the light get ambient only
   if (cosLight > 0.0) {
-    bool outside = lightClip.w <= 0.0 || distance > far || uv.x < 0.0 || uv.x > 1.0 || uv.y < 0.0 || uv.y > 1.0;
+    bool outside = lightClip.w <= 0.0 || lightDistance > farPlane || uv.x < 0.0 || uv.x > 1.0 || uv.y < 0.0 ||
+                   uv.y > 1.0;
     if (outside) {
       visibility = 1.0;
     } else {
       // One map texel's width in world units at this distance.
-      float texelWorld = 2.0 * distance / (proj[0][0] * kMapSize);
+      float texelWorld = 2.0 * lightDistance / (proj[0][0] * kMapSize);
       float tanLight = min(sqrt(max(1.0 - cosLight * cosLight, 0.0)) / cosLight, kMaxTan);
-      float bias = texelWorld * (0.15 + 0.35 * tanLight) / (far - near);
+      float bias = texelWorld * (0.15 + 0.35 * tanLight) / (farPlane - nearPlane);
       visibility = FilteredVisibility(uv, depth, slope, bias);
     }
   }
