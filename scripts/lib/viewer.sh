@@ -5,16 +5,25 @@
 VIEWER_PID=""
 VIEWER_LOG=""
 
-# viewer_start DIR LOG: runs the viewer with DIR as working directory.
+# viewer_start DIR LOG [ERRLOG]: runs the viewer with DIR as working directory.
+# Standard output goes to LOG; standard error too, unless ERRLOG is given
+# (library warnings on stderr would otherwise interleave with its lines).
 viewer_start() {
-  local dir=$1 log=$2
+  local dir=$1 log=$2 errlog=${3:-$2}
   VIEWER_LOG=$log
-  (cd "$dir" && exec "$VANTREL_BIN") >"$log" 2>&1 &
+  # Made here, not by the background redirection, so it exists at once.
+  : >"$log"
+  if [[ "$errlog" == "$log" ]]; then
+    (cd "$dir" && exec "$VANTREL_BIN") >"$log" 2>&1 &
+  else
+    (cd "$dir" && exec "$VANTREL_BIN") >"$log" 2>"$errlog" &
+  fi
   VIEWER_PID=$!
 }
 
 # Number of frame-rate lines so far: the lines after "evo ..." (start-up ends there).
 viewer_frame_count() {
+  [[ -f "$VIEWER_LOG" ]] || { echo 0; return; }
   awk 'seen && /^([0-9.e+-]+|inf)$/ {n++} /^evo / {seen=1} END {print n+0}' "$VIEWER_LOG"
 }
 
@@ -40,7 +49,8 @@ viewer_wait_frames() {
 viewer_window() {
   local id
   for _ in $(seq 1 100); do
-    id=$(xdotool search --pid "$VIEWER_PID" --name '^Vantrel$' 2>/dev/null | head -n1)
+    # --all: xdotool otherwise matches the pid OR the name.
+    id=$(xdotool search --all --pid "$VIEWER_PID" --name '^Vantrel$' 2>/dev/null | head -n1)
     [[ -n "$id" ]] && { echo "$id"; return 0; }
     sleep 0.05
   done
@@ -69,6 +79,17 @@ viewer_quit() {
   xdotool keydown Escape
   sleep 0.2
   xdotool keyup Escape
+  viewer_wait_exit
+}
+
+# viewer_close: asks the window to close as a window manager's close button
+# does (WM_DELETE_WINDOW) and returns the viewer's exit status. Needs
+# VANTREL_CLOSE_WINDOW, the test helper vantrel-close-window.
+viewer_close() {
+  local wid
+  wid=$(viewer_window)
+  [[ -n "$wid" ]] || { echo "no viewer window" >&2; return 1; }
+  "$VANTREL_CLOSE_WINDOW" "$wid" || return 1
   viewer_wait_exit
 }
 
