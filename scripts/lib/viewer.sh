@@ -59,10 +59,14 @@ viewer_window() {
 
 # viewer_screenshot OUT.ppm: the window's picture as a binary PPM.
 viewer_screenshot() {
-  local out=$1 wid
+  local out=$1 wid x y w h
   wid=$(viewer_window)
   [[ -n "$wid" ]] || { echo "no viewer window" >&2; return 1; }
-  xwd -silent -id "$wid" | xwdtopnm 2>/dev/null >"$out"
+  # The window's own dump comes in its DirectColor visual, which xwdtopnm
+  # turns blue; the root window's TrueColor dump, cut to the window, does not.
+  read -r x y w h < <(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+    /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}')
+  xwd -silent -root | xwdtopnm 2>/dev/null | pnmcut -left "$x" -top "$y" -width "$w" -height "$h" >"$out"
 }
 
 # viewer_hold KEY FRAMES: holds a key down for about FRAMES frames.
