@@ -1,7 +1,9 @@
 #include "CpSDL.h"
 
 int main(int, char**) {
-  CCpSDL cCpSDL("Vantrel", "");
+  // Static storage: the application object, and through it the renderer and
+  // the held keys, stay reachable until the process ends; nothing is torn down.
+  static CCpSDL cCpSDL("Vantrel", "");
   cCpSDL.Run();
   return 0;
 }

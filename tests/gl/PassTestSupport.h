@@ -6,6 +6,7 @@
 
 #include "CpGl.h"  // glew.h must come before the other OpenGL headers
 #include "GlWindow.h"
+#include "KeepAlive.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -197,23 +198,23 @@ inline void WriteShaders(const ScratchDir& dir, const SShaderFiles& files) {
 
 // Opens the window and builds a renderer from the files in the scratch
 // folder; its start-up output is kept in `output` when asked for.
-inline std::unique_ptr<TestGl> MakeRenderer(std::string* output = nullptr) {
+inline KeptPtr<TestGl> MakeRenderer(std::string* output = nullptr) {
   // Mesa's shader cache skips compiling a source it has linked before, and
   // such a compile leaves an empty log: the log tests need real compiles.
   setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
   OpenGlWindow();
-  std::unique_ptr<TestGl> gl;
+  KeptPtr<TestGl> gl;
   std::string text = CaptureOutput([&] { gl.reset(new TestGl()); });
   if (output) *output = text;
   return gl;
 }
 
 // Writes the scene and the shaders, then builds the renderer.
-inline std::unique_ptr<TestGl> MakeScene(const ScratchDir& dir, const std::vector<std::vector<SVec>>& quads,
-                                         const SShaderFiles& files = SShaderFiles()) {
+inline KeptPtr<TestGl> MakeScene(const ScratchDir& dir, const std::vector<std::vector<SVec>>& quads,
+                                 const SShaderFiles& files = SShaderFiles()) {
   dir.Write("World.obj", QuadWorld(quads));
   WriteShaders(dir, files);
-  std::unique_ptr<TestGl> gl = MakeRenderer();
+  KeptPtr<TestGl> gl = MakeRenderer();
   if (gl && gl->iGraphicObjectCount != 1) ADD_FAILURE() << "the fixture scene did not load";
   return gl;
 }
@@ -222,6 +223,7 @@ inline std::unique_ptr<TestGl> MakeScene(const ScratchDir& dir, const std::vecto
 // at the origin and sampling texture index 1.
 inline void OneObjectPerQuad(CCpGl& gl, int quads) {
   GLuint* indices = gl.pGraphicObjectArray[0].pIndexArray;
+  KeepUntilExit(gl.pGraphicObjectArray);
   gl.pGraphicObjectArray = new SGraphicObject[quads];
   gl.iGraphicObjectCount = quads;
   for (int k = 0; k < quads; ++k)
@@ -246,6 +248,7 @@ inline void SetTextures(CCpGl& gl, const std::vector<GLuint>& extra) {
   GLuint* table = new GLuint[extra.size() + 1];
   table[0] = gl.pTextureArray[0];
   for (size_t i = 0; i < extra.size(); ++i) table[i + 1] = extra[i];
+  KeepUntilExit(gl.pTextureArray);
   gl.pTextureArray = table;
   gl.iTextureCount = (GLuint)extra.size() + 1;
 }
@@ -266,6 +269,7 @@ inline SLightObject MakeLight(SVec position, float ax, float ay, float width = 0
 }
 
 inline void SetLights(CCpGl& gl, const std::vector<SLightObject>& lights) {
+  KeepUntilExit(gl.pLightObjectArray);
   gl.pLightObjectArray = new SLightObject[lights.size() + 1];
   std::copy(lights.begin(), lights.end(), gl.pLightObjectArray);
   gl.iLightCount = (int)lights.size();

@@ -10,6 +10,7 @@
 
 #include "CpGl.h"
 #include "GlWindow.h"
+#include "KeepAlive.h"
 #include "TestSupport.h"
 
 namespace {
@@ -25,7 +26,7 @@ class ControlsTest : public testing::Test {
   }
 
   ScratchDir dir;
-  std::unique_ptr<CCpGl> gl;
+  KeptPtr<CCpGl> gl;
 };
 
 struct AngleCase {

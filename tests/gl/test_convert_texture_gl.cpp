@@ -8,6 +8,7 @@
 #include "Convert.h"
 #include "CpGl.h"
 #include "GlWindow.h"
+#include "KeepAlive.h"
 #include "TestSupport.h"
 
 namespace {
@@ -46,7 +47,7 @@ TEST(ConvertTextureGl, ViewerLoadsTheConvertedBmpUprightWithItsColours) {
   ASSERT_EQ(ConvertTexture("photo.png", "tex2.bmp", error), 1) << error;
 
   OpenGlWindow();
-  std::unique_ptr<CCpGl> renderer;
+  KeptPtr<CCpGl> renderer;
   std::string output = CaptureOutput([&] { renderer.reset(new CCpGl); });
   EXPECT_NE(output.find("image loaded\n"), std::string::npos) << output;
   const GLuint texture = renderer->pTextureArray[1];

@@ -9,6 +9,7 @@
 
 #include "CpGl.h"
 #include "GlWindow.h"
+#include "KeepAlive.h"
 #include "TestSupport.h"
 
 namespace {
@@ -65,7 +66,7 @@ class AssetsCompile : public testing::Test {
   }
 
   ScratchDir dir;
-  std::unique_ptr<CCpGl> renderer;
+  KeptPtr<CCpGl> renderer;
   std::string output;
 };
 

@@ -35,7 +35,7 @@ class LightPassTest : public testing::Test {
   }
 
   ScratchDir dir;
-  std::unique_ptr<TestGl> gl;
+  KeptPtr<TestGl> gl;
 };
 
 // Object 1 stands 10 units along +X, out of the first light's view; the

@@ -8,6 +8,7 @@
 
 #include "CpGl.h"
 #include "GlWindow.h"
+#include "KeepAlive.h"
 #include "TestSupport.h"
 
 namespace {
@@ -46,7 +47,9 @@ class RendererSetupTest : public testing::Test {
     // Errors left by an earlier test in this process are not the constructor's.
     while (glGetError() != GL_NO_ERROR) {
     }
-    return CaptureOutput([&] { gl = new (memory) TestGl(); });
+    std::string output = CaptureOutput([&] { gl = new (memory) TestGl(); });
+    KeepUntilExit(gl);
+    return output;
   }
 
   ScratchDir dir;

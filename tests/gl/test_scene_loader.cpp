@@ -11,6 +11,7 @@
 #include "BmpFile.h"
 #include "CpGl.h"
 #include "GlWindow.h"
+#include "KeepAlive.h"
 #include "TestSupport.h"
 
 namespace {
@@ -53,13 +54,22 @@ class AssetsLoader : public testing::Test {
 
   // A second load on the same renderer, for its result and its lines alone.
   int LoadAgain(std::string* lines) {
+    // The program loads once; the arrays a second load replaces stay alive,
+    // as the first load's would in the program.
+    KeepUntilExit(renderer->pTextureArray);
+    KeepUntilExit(renderer->pGraphicObjectArray);
+    if (renderer->iGraphicObjectCount > 0) KeepUntilExit(renderer->pGraphicObjectArray[0].pIndexArray);
+    KeepUntilExit(renderer->pVertexArray);
+    KeepUntilExit(renderer->pNormalArray);
+    KeepUntilExit(renderer->pTexCordArray);
+    KeepUntilExit(renderer->pLightObjectArray);
     int result = -1;
     *lines = CaptureOutput([&] { result = renderer->LoadObjects(); });
     return result;
   }
 
   ScratchDir dir;
-  std::unique_ptr<CCpGl> renderer;
+  KeptPtr<CCpGl> renderer;
   std::string output;
 };
 

@@ -43,7 +43,7 @@ TEST_P(ScenePassPlacementTest, QuadLandsWhereTheCameraModelPutsIt) {
   std::vector<SVec> quad = Square(c.centre, eye.Right(), eye.Up(), c.half);
   SShaderFiles files;
   files.scene = kFlatShader;
-  std::unique_ptr<TestGl> gl = MakeScene(dir, {quad}, files);
+  KeptPtr<TestGl> gl = MakeScene(dir, {quad}, files);
   ASSERT_TRUE(gl);
   gl->pGraphicObjectArray[0].x = (float)c.objectPos.x;
   gl->pGraphicObjectArray[0].y = (float)c.objectPos.y;
@@ -92,10 +92,11 @@ class ScenePassTest : public testing::Test {
 // Both objects lie in one plane, so where they overlap the later one fails
 // the depth test: the overlap shows which was drawn first.
 TEST_F(ScenePassTest, ObjectsAreDrawnInArrayOrderEachAtItsPlaceWithItsTexture) {
-  std::unique_ptr<TestGl> gl = MakeScene(dir, {Square({0, 0, -1}, {1, 0, 0}, {0, 1, 0}, 0.1)});
+  KeptPtr<TestGl> gl = MakeScene(dir, {Square({0, 0, -1}, {1, 0, 0}, {0, 1, 0}, 0.1)});
   ASSERT_TRUE(gl);
   SetTextures(*gl, {SolidTexture(255, 0, 0), SolidTexture(0, 255, 0)});
   GLuint* indices = gl->pGraphicObjectArray[0].pIndexArray;
+  KeepUntilExit(gl->pGraphicObjectArray);
   gl->pGraphicObjectArray = new SGraphicObject[2]{{indices, 1, 12, 0, 0, 0}, {indices, 2, 12, 0.1f, 0, 0}};
   gl->iGraphicObjectCount = 2;
 
@@ -120,7 +121,7 @@ TEST_F(ScenePassTest, SamplesObjectTextureOnUnitZeroAndLightImageOnUnitOne) {
       "  vec4 t = texture2D(tex, gl_TexCoord[0].xy);\n"
       "  gl_FragColor = vec4(t.r, t.g, texture2D(sha, vec2(0.5)).g, 1.0);\n"
       "}\n";
-  std::unique_ptr<TestGl> gl = MakeScene(dir, {Square({0, 0, -1}, {1, 0, 0}, {0, 1, 0}, 2.0)}, files);
+  KeptPtr<TestGl> gl = MakeScene(dir, {Square({0, 0, -1}, {1, 0, 0}, {0, 1, 0}, 2.0)}, files);
   ASSERT_TRUE(gl);
   SetTextures(*gl, {SolidTexture(255, 128, 0)});
   SetLights(*gl, {MakeLight({0, 0, 0}, 0, 0)});
@@ -139,7 +140,7 @@ TEST_F(ScenePassTest, SamplesObjectTextureOnUnitZeroAndLightImageOnUnitOne) {
 }
 
 TEST_F(ScenePassTest, WithoutObjectsTheWindowIsOnlyCleared) {
-  std::unique_ptr<TestGl> gl = MakeScene(dir, {Square({0, 0, -1}, {1, 0, 0}, {0, 1, 0}, 0.5)});
+  KeptPtr<TestGl> gl = MakeScene(dir, {Square({0, 0, -1}, {1, 0, 0}, {0, 1, 0}, 0.5)});
   ASSERT_TRUE(gl);
   gl->iGraphicObjectCount = 0;
   glClearColor(1, 0, 1, 1);
@@ -157,7 +158,7 @@ TEST_F(ScenePassTest, WithoutObjectsTheWindowIsOnlyCleared) {
 }
 
 TEST_F(ScenePassTest, FrameLeavesWindowBoundMainProgramAndBothTextureUnitsSet) {
-  std::unique_ptr<TestGl> gl = MakeScene(dir, {Square({0, 0, -1}, {1, 0, 0}, {0, 1, 0}, 0.5)});
+  KeptPtr<TestGl> gl = MakeScene(dir, {Square({0, 0, -1}, {1, 0, 0}, {0, 1, 0}, 0.5)});
   ASSERT_TRUE(gl);
   GLuint objectTexture = SolidTexture(10, 20, 30);
   SetTextures(*gl, {objectTexture});

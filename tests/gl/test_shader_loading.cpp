@@ -116,7 +116,7 @@ class ShaderLoadTest : public testing::Test {
   }
 
   ScratchDir dir;
-  std::unique_ptr<TestGl> gl;
+  KeptPtr<TestGl> gl;
   std::string sFiles[3];
   std::string output;
 };

@@ -152,7 +152,7 @@ class ShaderUniformTest : public testing::Test {
   }
 
   ScratchDir dir;
-  std::unique_ptr<TestGl> gl;
+  KeptPtr<TestGl> gl;
 };
 
 const SLightObject kFirstLight = MakeLight({3, -2, 7}, 25.0f, -40.0f, 0.4f, 0.3f, 0.5f, 50.0f);

@@ -13,6 +13,7 @@
 
 #include "CpGl.h"
 #include "GlWindow.h"
+#include "KeepAlive.h"
 #include "TestSupport.h"
 
 namespace {
@@ -278,7 +279,7 @@ class ShadowsEndToEnd : public testing::Test {
 
   static constexpr double kMargin = 4;  // world units, a few map texels
   ScratchDir dir;
-  std::unique_ptr<ShadowGl> gl;
+  KeptPtr<ShadowGl> gl;
   std::string startup;
 };
 

@@ -8,6 +8,7 @@
 
 #include "CpGl.h"
 #include "CpSDL.h"
+#include "KeepAlive.h"
 #include "TestSupport.h"
 
 namespace {
@@ -83,7 +84,7 @@ class ShellInputTest : public testing::Test {
   }
 
   ScratchDir dir;
-  std::unique_ptr<TestApp> app;
+  KeptPtr<TestApp> app;
   CCpGl* gl = nullptr;
 };
 

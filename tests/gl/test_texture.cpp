@@ -7,6 +7,7 @@
 #include "BmpFile.h"
 #include "CpGl.h"
 #include "GlWindow.h"
+#include "KeepAlive.h"
 #include "TestSupport.h"
 
 namespace {
@@ -74,7 +75,7 @@ class AssetsTexture : public testing::Test {
   }
 
   ScratchDir dir;
-  std::unique_ptr<CCpGl> renderer;
+  KeptPtr<CCpGl> renderer;
 };
 
 TEST_F(AssetsTexture, RenderTargetHasTheCallersSizeNearestFiltersRepeatWrapAndPrintsNothing) {
