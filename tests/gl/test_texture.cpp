@@ -2,7 +2,10 @@
 // images converted to the caller's size, and images that fail to load.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include "BmpFile.h"
 #include "CpGl.h"
@@ -189,6 +192,21 @@ std::vector<unsigned char> Truncated(std::vector<unsigned char> b, size_t size) 
   return b;
 }
 
+// A header field rewritten, so the header claims what the bytes do not hold.
+std::vector<unsigned char> WithU32(std::vector<unsigned char> b, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) b[offset + i] = (unsigned char)(value >> (8 * i));
+  return b;
+}
+
+// The most resident memory the process has had, in kB.
+long PeakResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
 std::vector<unsigned char> Text(const std::string& s) {
   return std::vector<unsigned char>(s.begin(), s.end());
 }
@@ -201,7 +219,10 @@ TEST_P(AssetsTextureFailure, PrintsTheMessageReturnsZeroAndTouchesNoState) {
   GLuint bound = NextTextureName();
   glBindTexture(GL_TEXTURE_2D, bound);
   std::string output;
+  const long peakBefore = PeakResidentKb();
   GLuint name = Load(4, 3, "image.bmp", &output);
+  // Nothing of the size a header claims was allocated and filled.
+  EXPECT_LT(PeakResidentKb() - peakBefore, 64 * 1024);
   EXPECT_EQ(name, 0u);
   EXPECT_EQ(output, "Failed to load image\n");
   EXPECT_EQ(Integer(GL_UNPACK_ALIGNMENT), 4);
@@ -220,7 +241,14 @@ INSTANTIATE_TEST_SUITE_P(
                     FailureCase{"pixels_cut_short", true,
                                 Truncated(MakeBmp(DistinctPicture(4, 3), 24), 54 + 20)},
                     FailureCase{"palette_pixels_cut_short", true,
-                                Truncated(MakeBmp(DistinctPicture(5, 3), 8), 54 + 4 * 15 + 10)}),
+                                Truncated(MakeBmp(DistinctPicture(5, 3), 8), 54 + 4 * 15 + 10)},
+                    // Refused before SDL allocates what the header claims.
+                    FailureCase{"height_of_855_million_rows_in_a_small_file", true,
+                                WithU32(MakeBmp(DistinctPicture(3, 5), 8), 22, 0x33000005u)},
+                    FailureCase{"top_down_height_of_minus_2_to_the_31", true,
+                                WithU32(MakeBmp(DistinctPicture(4, 3), 24), 22, 0x80000000u)},
+                    FailureCase{"width_beyond_the_side_limit_run_length_coded", true,
+                                WithU32(WithU32(MakeBmp(DistinctPicture(4, 1), 8), 18, 16385), 30, 1)}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
