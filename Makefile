@@ -1,8 +1,21 @@
 # The two commands: `make run` and `make test`. Each does its own set-up.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
+SANITIZE_DIR ?= build-asan
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 300
+SOAK_SECONDS ?= 600
+# clang with its sanitizer and libFuzzer runtimes; EGL for the texture fuzzer's context.
+CLANG_DEPS = clang libclang-rt-dev libegl-dev libegl-mesa0
 
-.PHONY: all deps configure build run test format clean
+# Any sanitizer report fails the run: UBSan stops at its first report (the
+# build adds -fno-sanitize-recover), ASan exits non-zero on an error or a
+# leak. The suppressions name only leaks inside the libraries we use.
+SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+.PHONY: all deps configure build run test test-sanitize fuzz soak format clean
 
 all: build
 
@@ -20,6 +33,24 @@ run: build
 
 test: build
 	@bash scripts/with-display ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
+
+# The whole test suite again, built with clang, AddressSanitizer and UBSan.
+test-sanitize: deps
+	@bash scripts/install-deps $(CLANG_DEPS)
+	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DVANTREL_SANITIZE=ON >/dev/null
+	@cmake --build $(SANITIZE_DIR) -j$(JOBS)
+	@$(SANITIZER_ENV) bash scripts/with-display ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j$(JOBS)
+
+# Each fuzzer for FUZZ_SECONDS; what they find stays in fuzz/corpus-found/.
+fuzz: deps
+	@bash scripts/install-deps $(CLANG_DEPS)
+	@JOBS=$(JOBS) bash scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# The viewer under random input for SOAK_SECONDS, watching frames, errors and memory.
+soak: build
+	@SOAK_SECONDS=$(SOAK_SECONDS) VANTREL_BIN=$(abspath $(BUILD_DIR))/vantrel \
+		bash scripts/with-display bash tests/soak/soak.sh
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
