@@ -11,6 +11,7 @@
 #include <string>
 
 #include "CpGl.h"
+#include "Corners.h"
 #include "WorldFile.h"
 
 namespace {
@@ -92,13 +93,7 @@ int CCpGl::LoadObjects() {
   SGraphicObject& object = pGraphicObjectArray[0];
 
   lVertexCount = world.iVertexCount;
-  pVertexArray = new Vector3f[lVertexCount];
-  std::memcpy(pVertexArray, world.pVertices, (size_t)lVertexCount * 12);
   std::cout << "Vertex Count: " << lVertexCount << std::endl;
-
-  glBindBuffer(GL_ARRAY_BUFFER, vbos[0]);
-  glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)lVertexCount * 12, pVertexArray, GL_STATIC_DRAW);
-  glVertexPointer(3, GL_FLOAT, 0, nullptr);
 
   object.Texture = 1;
   object.x = 0.0f;
@@ -106,21 +101,13 @@ int CCpGl::LoadObjects() {
   object.z = 0.0f;
   object.iIndexCount = (long)world.iTriangleCount * 3;
   std::cout << "Index Count: " << object.iIndexCount << std::endl;
+  // Filled by the expansion below, as it reads the file's indices.
   object.pIndexArray = new GLuint[object.iIndexCount];
-  std::memcpy(object.pIndexArray, world.pIndices, (size_t)object.iIndexCount * 4);
   std::cout << std::endl;
 
   // The file's texture sections were checked by the parser and are not used:
-  // every vertex j gets (j mod 2, j mod 3).
+  // every vertex j gets (j mod 2, j mod 3), made as the expansion needs it.
   lTexCordCount = lVertexCount;
-  pTexCordArray = new Vector2f[lTexCordCount];
-  for (long j = 0; j < lVertexCount; ++j) {
-    pTexCordArray[j].u = (float)(j % 2);
-    pTexCordArray[j].v = (float)(j % 3);
-  }
-  glBindBuffer(GL_ARRAY_BUFFER, vbos[1]);
-  glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)lTexCordCount * 8, pTexCordArray, GL_STATIC_DRAW);
-  glTexCoordPointer(2, GL_FLOAT, 0, nullptr);
 
   iLightCount = 1;
   pLightObjectArray = new SLightObject[1];
@@ -131,6 +118,12 @@ int CCpGl::LoadObjects() {
   std::cout << "objects loaded\n";
   std::fclose(file);
 
-  CompileObjects();
+  // The geometry is compiled straight from the file's bytes: the indexed mesh
+  // is neither copied into per-vertex arrays nor uploaded, since the per-corner
+  // arrays replace it before anything is drawn. The bytes go before the
+  // uploads, which take as much memory again as the per-corner arrays.
+  ExpandCorners(*this, {world.pVertices, world.pIndices, nullptr});
+  bytes.reset();
+  UploadCorners(*this);
   return 1;
 }
