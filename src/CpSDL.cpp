@@ -43,9 +43,6 @@ void ExitWithSdlError(const char* what) {
 }
 
 const Uint32 kFramePeriodMs = 40;
-// The frame wait sleeps for all but this last part, which it spins through
-// because SDL_Delay may oversleep by a scheduler tick.
-const Uint32 kSpinMs = 2;
 
 }  // namespace
 
@@ -77,11 +74,12 @@ void CCpSDL::Run() {
     Uint32 elapsed = SDL_GetTicks() - Time;
     std::cout << 1000.0 / (double)elapsed << std::endl;
 
+    // The wait sleeps, so a running viewer takes no more CPU than its frames
+    // need; the check after each sleep keeps frames at least 40 ms apart.
     for (;;) {
       elapsed = SDL_GetTicks() - Time;
       if (elapsed > kFramePeriodMs - 1) break;
-      Uint32 left = kFramePeriodMs - elapsed;
-      if (left > kSpinMs) SDL_Delay(left - kSpinMs);
+      SDL_Delay(kFramePeriodMs - elapsed);
     }
     Time = SDL_GetTicks();
   }
