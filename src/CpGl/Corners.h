@@ -21,8 +21,9 @@ struct SCornerSource {
 // in the renderer. The arrays they replace are the caller's to release.
 void ExpandCorners(CCpGl& gl, const SCornerSource& source);
 
-// Uploads the per-corner arrays into the three buffers, ties the client arrays
-// to them, and writes the error lines and "Objects Compiled".
+// Fills the three buffers from the per-corner arrays (which may become their
+// storage: the arrays must then live as long as the buffers, as they do), ties
+// the client arrays to them, and writes the error lines and "Objects Compiled".
 void UploadCorners(CCpGl& gl);
 
 #endif

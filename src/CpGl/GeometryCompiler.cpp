@@ -70,19 +70,48 @@ void ExpandCorners(CCpGl& gl, const SCornerSource& source) {
   gl.lVertexCount = (long)n;
 }
 
+namespace {
+
+// With AMD_pinned_memory a buffer can take the renderer's own array as its
+// storage: the mesh then lies in memory once instead of twice, and filling
+// the buffer copies nothing. Some drivers refuse memory that is not page
+// aligned; a refusal is an OpenGL error, which this reads and clears, so it
+// must run where no other error is pending.
+bool StoreInPlace(GLuint buffer, GLsizeiptr bytes, const void* data) {
+  glBindBuffer(GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD, buffer);
+  glBufferData(GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD, bytes, data, GL_STATIC_DRAW);
+  glBindBuffer(GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD, 0);
+  return glGetError() == GL_NO_ERROR;
+}
+
+// Fills the three buffers from the per-corner arrays, in place while the
+// driver takes them, by copying after its first refusal.
+void StoreCorners(CCpGl& gl, unsigned long n) {
+  const void* arrays[3] = {gl.pVertexArray, gl.pTexCordArray, gl.pNormalArray};
+  const GLsizeiptr bytes[3] = {(GLsizeiptr)(12 * n), (GLsizeiptr)(8 * n), (GLsizeiptr)(12 * n)};
+  bool inPlace = GLEW_AMD_pinned_memory && n > 0;
+  for (int b = 0; b < 3; ++b) {
+    inPlace = inPlace && StoreInPlace(gl.vbos[b], bytes[b], arrays[b]);
+    if (inPlace) continue;
+    glBindBuffer(GL_ARRAY_BUFFER, gl.vbos[b]);
+    glBufferData(GL_ARRAY_BUFFER, bytes[b], arrays[b], GL_STATIC_DRAW);
+  }
+}
+
+}  // namespace
+
 void UploadCorners(CCpGl& gl) {
-  const unsigned long n = (unsigned long)gl.lVertexCount;
+  // Each array pointer takes its buffer from the binding, not the contents,
+  // so the pointers are set first and the buffers filled after the first
+  // error line, where nothing is pending.
   glBindBuffer(GL_ARRAY_BUFFER, gl.vbos[0]);
-  glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(12 * n), gl.pVertexArray, GL_STATIC_DRAW);
   glVertexPointer(3, GL_FLOAT, 0, nullptr);
-
   glBindBuffer(GL_ARRAY_BUFFER, gl.vbos[1]);
-  glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(8 * n), gl.pTexCordArray, GL_STATIC_DRAW);
   glTexCoordPointer(2, GL_FLOAT, 0, nullptr);
-
   glBindBuffer(GL_ARRAY_BUFFER, gl.vbos[2]);
   WriteGlErrorLine();
-  glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(12 * n), gl.pNormalArray, GL_STATIC_DRAW);
+  StoreCorners(gl, (unsigned long)gl.lVertexCount);
+  glBindBuffer(GL_ARRAY_BUFFER, gl.vbos[2]);
   WriteGlErrorLine();
   glNormalPointer(GL_FLOAT, 0, nullptr);
   WriteGlErrorLine();
