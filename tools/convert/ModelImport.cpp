@@ -24,7 +24,7 @@ const unsigned kDroppedComponents =
     aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS | aiComponent_COLORS | aiComponent_BONEWEIGHTS |
     aiComponent_ANIMATIONS | aiComponent_LIGHTS | aiComponent_CAMERAS | aiComponent_TEXCOORDSn(1) |
     aiComponent_TEXCOORDSn(2) | aiComponent_TEXCOORDSn(3) | aiComponent_TEXCOORDSn(4) |
-    aiComponent_TEXCOORDSn(5) | aiComponent_TEXCOORDSn(6) | aiComponent_TEXCOORDSn(7);
+    aiComponent_TEXCOORDSn(5) | aiComponent_TEXCOORDSn(6);  // channel 7's flag would be 1u << 32
 
 // No validation step: it refuses a whole model for one mesh of points or
 // lines, which this tool skips. CountInstances checks what is used instead.
