@@ -1,4 +1,5 @@
 # The two commands: `make run` and `make test`. Each does its own set-up.
+# `make bench` measures the viewer against a floor program and f3d (bench/).
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 SANITIZE_DIR ?= build-asan
@@ -17,7 +18,7 @@ SANITIZER_ENV = LP_NUM_THREADS=0 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abo
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps configure build run test test-sanitize fuzz soak format clean
+.PHONY: all deps configure build run test test-sanitize fuzz soak bench format clean
 
 all: build
 
@@ -35,6 +36,11 @@ run: build
 
 test: build
 	@bash scripts/with-display ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
+
+# Installs what only the benchmark needs; the test suite does without it.
+bench: build
+	@bash scripts/install-deps f3d gnuplot-nox
+	@bash bench/run.sh $(abspath $(BUILD_DIR))
 
 # The whole test suite again, built with clang, AddressSanitizer and UBSan.
 test-sanitize: deps
