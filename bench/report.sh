@@ -58,7 +58,9 @@ END {
 
   print "Measured " meta["date"] " on " meta["cpu"] ", " meta["renderer"] ", " meta["f3d"] \
         "; load average at the start " meta["load"] ", at the end " meta["load at end"] "."
-  print "Every figure is the median of " runs["vantrel", sizes[1]] " runs; all programs ran in the same rounds, one after the other, under one Xvfb."
+  n = runs["vantrel", sizes[1]]
+  print (n == 1 ? "Every figure is from 1 run" : "Every figure is the median of " n " runs") \
+        "; all programs ran in the same rounds, one after the other, under one Xvfb."
   print ""
   for (i = 1; i <= nsizes; i++) {
     s = sizes[i]
