@@ -120,8 +120,9 @@ int CCpGl::LoadObjects() {
 
   // The geometry is compiled straight from the file's bytes: the indexed mesh
   // is neither copied into per-vertex arrays nor uploaded, since the per-corner
-  // arrays replace it before anything is drawn. The bytes go before the
-  // uploads, which take as much memory again as the per-corner arrays.
+  // arrays replace it before anything is drawn. The bytes are freed before the
+  // buffers are filled, which takes as much memory again where the driver
+  // copies the arrays.
   ExpandCorners(*this, {world.pVertices, world.pIndices, nullptr});
   bytes.reset();
   UploadCorners(*this);
