@@ -4,6 +4,7 @@
 
 VIEWER_PID=""
 VIEWER_LOG=""
+VIEWER_ERRLOG=""
 
 # viewer_start DIR LOG [ERRLOG]: runs the viewer with DIR as working directory.
 # Standard output goes to LOG; standard error too, unless ERRLOG is given
@@ -11,6 +12,7 @@ VIEWER_LOG=""
 viewer_start() {
   local dir=$1 log=$2 errlog=${3:-$2}
   VIEWER_LOG=$log
+  VIEWER_ERRLOG=$errlog
   # Made here, not by the background redirection, so it exists at once.
   : >"$log"
   if [[ "$errlog" == "$log" ]]; then
@@ -19,6 +21,21 @@ viewer_start() {
     (cd "$dir" && exec "$VANTREL_BIN") >"$log" 2>"$errlog" &
   fi
   VIEWER_PID=$!
+}
+
+# viewer_fail MESSAGE: reports a failed check with the last lines the viewer
+# wrote, and exits 1.
+viewer_fail() {
+  echo "FAIL: $*" >&2
+  if [[ -n "$VIEWER_LOG" ]]; then
+    echo "--- standard output (last lines):" >&2
+    tail -n 20 "$VIEWER_LOG" >&2 || true
+  fi
+  if [[ -n "$VIEWER_ERRLOG" && "$VIEWER_ERRLOG" != "$VIEWER_LOG" ]]; then
+    echo "--- standard error (last lines):" >&2
+    tail -n 20 "$VIEWER_ERRLOG" >&2 || true
+  fi
+  exit 1
 }
 
 # Number of frame-rate lines so far: the lines after "evo ..." (start-up ends there).

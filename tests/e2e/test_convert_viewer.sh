@@ -10,12 +10,7 @@ convert=${VANTREL_CONVERT_BIN:-$VANTREL_BINARY_DIR/tools/convert/vantrel-convert
 work=$(mktemp -d)
 trap 'viewer_cleanup; rm -rf "$work"' EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  echo "--- viewer output (last lines):" >&2
-  tail -n 20 "$work/out.log" >&2 2>/dev/null || true
-  exit 1
-}
+fail() { viewer_fail "$@"; }
 
 [[ -x "$convert" ]] || fail "no vantrel-convert at $convert"
 mkdir "$work/run"

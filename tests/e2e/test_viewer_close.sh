@@ -6,14 +6,7 @@ source "$VANTREL_SOURCE_DIR/scripts/lib/viewer.sh"
 work=$(mktemp -d)
 trap 'viewer_cleanup; rm -rf "$work"' EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  echo "--- standard output (last lines):" >&2
-  tail -n 20 "$work/out.log" >&2 || true
-  echo "--- standard error:" >&2
-  tail -n 20 "$work/err.log" >&2 || true
-  exit 1
-}
+fail() { viewer_fail "$@"; }
 
 [[ -x "${VANTREL_CLOSE_WINDOW:-}" ]] || fail "VANTREL_CLOSE_WINDOW does not name the close helper"
 mkdir "$work/run"

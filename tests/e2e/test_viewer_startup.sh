@@ -7,14 +7,7 @@ source "$VANTREL_SOURCE_DIR/scripts/lib/viewer.sh"
 work=$(mktemp -d)
 trap 'viewer_cleanup; rm -rf "$work"' EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  echo "--- standard output (last lines):" >&2
-  tail -n 20 "$work/out.log" >&2 || true
-  echo "--- standard error:" >&2
-  tail -n 20 "$work/err.log" >&2 || true
-  exit 1
-}
+fail() { viewer_fail "$@"; }
 
 mkdir "$work/run"
 start_ns=$(date +%s%N)

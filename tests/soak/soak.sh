@@ -27,14 +27,7 @@ work=$(mktemp -d)
 release_all() { xdotool keyup "${keys[@]}" 2>/dev/null || true; }
 trap 'release_all; viewer_cleanup; rm -rf "$work"' EXIT
 
-fail() {
-  echo "soak: FAIL: $*" >&2
-  echo "--- standard output (last lines):" >&2
-  tail -n 20 "$work/out.log" >&2 || true
-  echo "--- standard error (last lines):" >&2
-  tail -n 20 "$work/err.log" >&2 || true
-  exit 1
-}
+fail() { viewer_fail "soak: $*"; }
 
 rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$VIEWER_PID/status"; }
 
